@@ -1,0 +1,36 @@
+#pragma once
+
+// Resource ids shared by the resource script and the code.
+
+#define IDD_ABOUTBOX 100
+#define IDS_ABOUTBOX 101
+#define IDD_CONFIG_DIALOG 102
+
+#define IDS_PRIORITY_HELP_EN 102
+#define IDS_PRIORITY_HELP_DE 103
+#define IDS_PAGEFLIP_HELP_EN 104
+#define IDS_PAGEFLIP_HELP_DE 105
+#define IDS_LANGUAGE_HELP_EN 106
+#define IDS_LANGUAGE_HELP_DE 107
+#define IDS_INTRO_EN 108
+#define IDS_INTRO_DE 109
+#define IDS_REMOVE_EN 110
+#define IDS_REMOVE_DE 111
+
+#define IDR_MAINFRAME 128
+
+#define IDC_HIGH_PRIORITY 1000
+#define IDC_NORMAL_PRIORITY 1001
+#define IDC_FLIP_BY_GAME 1002
+#define IDC_FLIP_BY_DIRECTX 1003
+#define IDC_LANG_GERMAN 1005
+#define IDC_LANG_ENGLISH 1006
+#define IDC_PRIORITY_HELP 1007
+#define IDC_PAGEFLIP_HELP 1008
+#define IDC_LANGUAGE_HELP 1009
+#define IDC_INTRO_TEXT 1010
+
+#define IDM_ABOUTBOX 0x0010
+
+// Framework texts that live among the executable's strings.
+#define AFX_IDP_FAILED_TO_LAUNCH_HELP_TEXT 61703
