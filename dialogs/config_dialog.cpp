@@ -83,8 +83,8 @@ void CConfigDlg::ApplyLanguageTexts(UINT languageFlag) {
     // Everything is loaded before any control changes, so a failure changes nothing.
     std::array<std::wstring, std::size(languageTexts)> texts;
     for (std::size_t i = 0; i < texts.size(); ++i) {
-        texts[i] = AfxLoadString(languageFlag != 0 ? languageTexts[i].english
-                                                   : languageTexts[i].german);
+        texts[i] =
+            AfxLoadString(languageFlag != 0 ? languageTexts[i].english : languageTexts[i].german);
     }
     for (std::size_t i = 0; i < texts.size(); ++i) {
         ::SetDlgItemTextW(m_hWnd, languageTexts[i].control, texts[i].c_str());
@@ -94,8 +94,7 @@ void CConfigDlg::ApplyLanguageTexts(UINT languageFlag) {
 void CConfigDlg::Select(Option option, int button) {
     const OptionButtons& buttons = optionButtons[option];
     for (const int id : {buttons.onButton, buttons.offButton}) {
-        ::SendMessageW(GetDlgItem(id), BM_SETCHECK, id == button ? BST_CHECKED : BST_UNCHECKED,
-                       0);
+        ::SendMessageW(GetDlgItem(id), BM_SETCHECK, id == button ? BST_CHECKED : BST_UNCHECKED, 0);
     }
     m_storedButton[option] = button;
 }
@@ -154,10 +153,8 @@ void CConfigDlg::OnPaint() {
     SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.m_hDC), 0);
     RECT client{};
     ::GetClientRect(m_hWnd, &client);
-    ::DrawIcon(dc.m_hDC,
-               IconOrigin(client.right - client.left, ::GetSystemMetrics(SM_CXICON)),
-               IconOrigin(client.bottom - client.top, ::GetSystemMetrics(SM_CYICON)),
-               m_hPaintIcon);
+    ::DrawIcon(dc.m_hDC, IconOrigin(client.right - client.left, ::GetSystemMetrics(SM_CXICON)),
+               IconOrigin(client.bottom - client.top, ::GetSystemMetrics(SM_CYICON)), m_hPaintIcon);
 }
 
 HCURSOR CConfigDlg::OnQueryDragIcon() { return m_hPaintIcon; }

@@ -98,8 +98,8 @@ void CWinApp::OnHelp() {
         return;
     }
     CWnd* mainWnd = AfxGetMainWnd();
-    const HWND lastPopup = mainWnd && mainWnd->m_hWnd ? ::GetLastActivePopup(mainWnd->m_hWnd)
-                                                      : nullptr;
+    const HWND lastPopup =
+        mainWnd && mainWnd->m_hWnd ? ::GetLastActivePopup(mainWnd->m_hWnd) : nullptr;
     for (const HWND start : {::GetCapture(), ::GetFocus(), lastPopup}) {
         if (const DWORD context = HelpContextOf(start)) {
             WinHelp(context);

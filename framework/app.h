@@ -49,7 +49,7 @@ public:
     std::wstring m_strAppName;
     std::wstring m_strHelpFilePath;
     std::wstring m_strProfileName;
-    DWORD m_dwPromptContext = 0;  // help context of the message box being shown, if any
+    DWORD m_dwPromptContext = 0; // help context of the message box being shown, if any
 
 private:
     friend int AfxWinMain(HINSTANCE, HINSTANCE, LPWSTR, int);

@@ -23,8 +23,8 @@ INT_PTR CDialog::DoModal() {
     const HINSTANCE instance = AfxGetResourceHandle();
     const HRSRC resource = ::FindResourceW(instance, MAKEINTRESOURCEW(m_nIDHelp), RT_DIALOG);
     const HGLOBAL loaded = resource ? ::LoadResource(instance, resource) : nullptr;
-    const auto* dialogTemplate = loaded ? static_cast<LPCDLGTEMPLATEW>(::LockResource(loaded))
-                                        : nullptr;
+    const auto* dialogTemplate =
+        loaded ? static_cast<LPCDLGTEMPLATEW>(::LockResource(loaded)) : nullptr;
     if (!dialogTemplate) {
         return -1;
     }
@@ -58,9 +58,8 @@ LRESULT CDialog::HandleInitDialog(WPARAM, LPARAM) {
     ::GetWindowRect(m_hWnd, &after);
     const LONG style = ::GetWindowLongW(m_hWnd, GWL_STYLE);
     const HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
-    if (!(style & (WS_VISIBLE | WS_CHILD | DS_CENTER | DS_ABSALIGN)) &&
-        after.left == before.left && after.top == before.top &&
-        (!owner || !::IsWindowEnabled(owner))) {
+    if (!(style & (WS_VISIBLE | WS_CHILD | DS_CENTER | DS_ABSALIGN)) && after.left == before.left &&
+        after.top == before.top && (!owner || !::IsWindowEnabled(owner))) {
         CenterWindow();
     }
     return result;

@@ -23,7 +23,7 @@ protected:
     virtual void OnOK();
     virtual void OnCancel();
 
-    UINT m_nIDHelp;  // the template id, which is also the dialog's help context
+    UINT m_nIDHelp; // the template id, which is also the dialog's help context
 
 private:
     LRESULT HandleInitDialog(WPARAM wParam, LPARAM lParam);

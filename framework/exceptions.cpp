@@ -3,85 +3,61 @@
 #include "framework/app.h"
 
 #include <algorithm>
-#include <array>
+#include <initializer_list>
 #include <iterator>
 #include <utility>
 
 namespace {
 
-struct OsErrorKind {
-    LONG osError;
+struct FileErrorKind {
     CFileException::Cause cause;
+    const wchar_t* message; // "%1" stands for the file name
+    std::initializer_list<LONG> osErrors;
 };
 
-// The system error codes that each kind stands for; a code in no row is "other".
-constexpr OsErrorKind osErrorKinds[] = {
-    {2, CFileException::fileNotFound},       {6, CFileException::fileNotFound},
-    {18, CFileException::fileNotFound},      {107, CFileException::fileNotFound},
-    {3, CFileException::badPath},            {15, CFileException::badPath},
-    {17, CFileException::badPath},           {34, CFileException::badPath},
-    {52, CFileException::badPath},           {53, CFileException::badPath},
-    {55, CFileException::badPath},           {67, CFileException::badPath},
-    {70, CFileException::badPath},           {85, CFileException::badPath},
-    {111, CFileException::badPath},          {123, CFileException::badPath},
-    {124, CFileException::badPath},          {125, CFileException::badPath},
-    {144, CFileException::badPath},          {154, CFileException::badPath},
-    {161, CFileException::badPath},          {206, CFileException::badPath},
-    {208, CFileException::badPath},          {267, CFileException::badPath},
-    {4, CFileException::tooManyOpenFiles},   {36, CFileException::tooManyOpenFiles},
-    {68, CFileException::tooManyOpenFiles},  {113, CFileException::tooManyOpenFiles},
-    {5, CFileException::accessDenied},       {12, CFileException::accessDenied},
-    {19, CFileException::accessDenied},      {29, CFileException::accessDenied},
-    {54, CFileException::accessDenied},      {58, CFileException::accessDenied},
-    {64, CFileException::accessDenied},      {65, CFileException::accessDenied},
-    {71, CFileException::accessDenied},      {80, CFileException::accessDenied},
-    {82, CFileException::accessDenied},      {86, CFileException::accessDenied},
-    {170, CFileException::accessDenied},     {183, CFileException::accessDenied},
-    {999, CFileException::accessDenied},     {11, CFileException::invalidFile},
-    {26, CFileException::invalidFile},       {60, CFileException::invalidFile},
-    {66, CFileException::invalidFile},       {114, CFileException::invalidFile},
-    {182, CFileException::invalidFile},      {191, CFileException::invalidFile},
-    {193, CFileException::invalidFile},      {16, CFileException::removeCurrentDir},
-    {145, CFileException::removeCurrentDir}, {62, CFileException::directoryFull},
-    {24, CFileException::badSeek},           {25, CFileException::badSeek},
-    {27, CFileException::badSeek},           {30, CFileException::badSeek},
-    {131, CFileException::badSeek},          {132, CFileException::badSeek},
-    {20, CFileException::hardIO},            {21, CFileException::hardIO},
-    {22, CFileException::hardIO},            {23, CFileException::hardIO},
-    {57, CFileException::hardIO},            {59, CFileException::hardIO},
-    {88, CFileException::hardIO},            {117, CFileException::hardIO},
-    {995, CFileException::hardIO},           {996, CFileException::hardIO},
-    {997, CFileException::hardIO},           {32, CFileException::sharingViolation},
-    {33, CFileException::lockViolation},     {108, CFileException::lockViolation},
-    {167, CFileException::lockViolation},    {39, CFileException::diskFull},
-    {112, CFileException::diskFull},         {38, CFileException::endOfFile},
+// A system error code in no row is "other", the last row.
+// clang-format off
+const FileErrorKind fileErrorKinds[] = {
+    {CFileException::fileNotFound, L"%1 was not found.", {2, 6, 18, 107}},
+    {CFileException::badPath, L"%1 contains an invalid path.",
+     {3, 15, 17, 34, 52, 53, 55, 67, 70, 85, 111, 123, 124, 125, 144, 154, 161, 206, 208, 267}},
+    {CFileException::tooManyOpenFiles,
+     L"%1 could not be opened because there are too many open files.", {4, 36, 68, 113}},
+    {CFileException::accessDenied, L"Access to %1 was denied.",
+     {5, 12, 19, 29, 54, 58, 64, 65, 71, 80, 82, 86, 170, 183, 999}},
+    {CFileException::invalidFile, L"An invalid file handle was associated with %1.",
+     {11, 26, 60, 66, 114, 182, 191, 193}},
+    {CFileException::removeCurrentDir,
+     L"%1 could not be removed because it is the current directory.", {16, 145}},
+    {CFileException::directoryFull, L"%1 could not be created because the directory is full.",
+     {62}},
+    {CFileException::badSeek, L"Seek failed on %1", {24, 25, 27, 30, 131, 132}},
+    {CFileException::hardIO, L"A hardware I/O error was reported while accessing %1.",
+     {20, 21, 22, 23, 57, 59, 88, 117, 995, 996, 997}},
+    {CFileException::sharingViolation, L"A sharing violation occurred while accessing %1.", {32}},
+    {CFileException::lockViolation, L"A locking violation occurred while accessing %1.",
+     {33, 108, 167}},
+    {CFileException::diskFull, L"Disk full while accessing %1.", {39, 112}},
+    {CFileException::endOfFile, L"An attempt was made to access %1 past its end.", {38}},
+    {CFileException::genericException, L"An unknown error occurred while accessing %1.", {}},
 };
+// clang-format on
 
-// Indexed by CFileException::Cause; "%1" stands for the file name.
-constexpr std::array<const wchar_t*, 14> messages = {
-    L"An unknown error occurred while accessing %1.",
-    L"%1 was not found.",
-    L"%1 contains an invalid path.",
-    L"%1 could not be opened because there are too many open files.",
-    L"Access to %1 was denied.",
-    L"An invalid file handle was associated with %1.",
-    L"%1 could not be removed because it is the current directory.",
-    L"%1 could not be created because the directory is full.",
-    L"Seek failed on %1",
-    L"A hardware I/O error was reported while accessing %1.",
-    L"A sharing violation occurred while accessing %1.",
-    L"A locking violation occurred while accessing %1.",
-    L"Disk full while accessing %1.",
-    L"An attempt was made to access %1 past its end.",
-};
-static_assert(messages.size() == CFileException::endOfFile + 1);
+const FileErrorKind& KindOf(CFileException::Cause cause) {
+    const auto* kind = std::find_if(std::begin(fileErrorKinds), std::end(fileErrorKinds) - 1,
+                                    [cause](const FileErrorKind& k) { return k.cause == cause; });
+    return *kind;
+}
 
 } // namespace
 
 CFileException::Cause CFileException::OsErrorToException(LONG osError) {
-    const auto* kind = std::find_if(std::begin(osErrorKinds), std::end(osErrorKinds),
-                                    [osError](const OsErrorKind& k) { return k.osError == osError; });
-    return kind == std::end(osErrorKinds) ? genericException : kind->cause;
+    const auto* kind = std::find_if(std::begin(fileErrorKinds), std::end(fileErrorKinds) - 1,
+                                    [osError](const FileErrorKind& k) {
+                                        return std::find(k.osErrors.begin(), k.osErrors.end(),
+                                                         osError) != k.osErrors.end();
+                                    });
+    return kind->cause;
 }
 
 void CFileException::ThrowOsError(LONG osError, std::wstring fileName) {
@@ -89,7 +65,7 @@ void CFileException::ThrowOsError(LONG osError, std::wstring fileName) {
 }
 
 std::wstring CFileException::GetErrorMessage() const {
-    std::wstring text = messages.at(m_cause);
+    std::wstring text = KindOf(m_cause).message;
     const std::wstring name = m_strFileName.empty() ? L"an unnamed file" : m_strFileName;
     text.replace(text.find(L"%1"), 2, name);
     return text;

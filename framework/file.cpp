@@ -39,10 +39,9 @@ std::wstring FullPathOf(LPCWSTR fileName) {
 
 bool CFile::Open(LPCWSTR fileName, UINT openFlags, CFileException* error) {
     Abort();
-    m_hFile = AdoptFileHandle(::CreateFileW(fileName, AccessOf(openFlags), ShareModeOf(openFlags),
-                                            nullptr,
-                                            (openFlags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    m_hFile = AdoptFileHandle(::CreateFileW(
+        fileName, AccessOf(openFlags), ShareModeOf(openFlags), nullptr,
+        (openFlags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!m_hFile) {
         if (error) {
             const LONG osError = static_cast<LONG>(::GetLastError());

@@ -13,9 +13,9 @@ class CCmdTarget;
 using MessageHandlerThunk = LRESULT (*)(CCmdTarget& target, WPARAM wParam, LPARAM lParam);
 
 struct MessageMapEntry {
-    UINT message;  // WM_COMMAND for commands and control notifications
-    UINT code;     // notification code (BN_CLICKED), 0 for plain commands
-    UINT id;       // command or control id; 0 for other messages
+    UINT message; // WM_COMMAND for commands and control notifications
+    UINT code;    // notification code (BN_CLICKED), 0 for plain commands
+    UINT id;      // command or control id; 0 for other messages
     MessageHandlerThunk thunk;
 };
 
@@ -38,19 +38,15 @@ public:
 
 namespace message_map_detail {
 
-template <class>
-struct HandlerClass;
-template <class C, class R, class... Args>
-struct HandlerClass<R (C::*)(Args...)> {
+template <class> struct HandlerClass;
+template <class C, class R, class... Args> struct HandlerClass<R (C::*)(Args...)> {
     using type = C;
 };
 
-template <class>
-inline constexpr bool unsupported = false;
+template <class> inline constexpr bool unsupported = false;
 
 // Unpacks the message parameters for the handler signatures the framework knows.
-template <auto Handler>
-LRESULT Invoke(CCmdTarget& target, WPARAM wParam, LPARAM lParam) {
+template <auto Handler> LRESULT Invoke(CCmdTarget& target, WPARAM wParam, LPARAM lParam) {
     using C = typename HandlerClass<decltype(Handler)>::type;
     using H = decltype(Handler);
     C& self = static_cast<C&>(target);
@@ -75,17 +71,14 @@ LRESULT Invoke(CCmdTarget& target, WPARAM wParam, LPARAM lParam) {
 
 } // namespace message_map_detail
 
-template <auto Handler>
-constexpr MessageMapEntry MessageEntry(UINT message) {
+template <auto Handler> constexpr MessageMapEntry MessageEntry(UINT message) {
     return {message, 0, 0, &message_map_detail::Invoke<Handler>};
 }
 
-template <auto Handler>
-constexpr MessageMapEntry CommandEntry(UINT id) {
+template <auto Handler> constexpr MessageMapEntry CommandEntry(UINT id) {
     return {WM_COMMAND, 0, id, &message_map_detail::Invoke<Handler>};
 }
 
-template <auto Handler>
-constexpr MessageMapEntry ClickedEntry(UINT id) {
+template <auto Handler> constexpr MessageMapEntry ClickedEntry(UINT id) {
     return {WM_COMMAND, BN_CLICKED, id, &message_map_detail::Invoke<Handler>};
 }

@@ -13,8 +13,8 @@ std::wstring AfxLoadString(UINT id) {
     std::wstring text(256, L'\0');
     int length = 0;
     for (;;) {
-        length = ::LoadStringW(AfxGetResourceHandle(), id, text.data(),
-                               static_cast<int>(text.size()));
+        length =
+            ::LoadStringW(AfxGetResourceHandle(), id, text.data(), static_cast<int>(text.size()));
         if (static_cast<int>(text.size()) - length > 2) {
             break;
         }

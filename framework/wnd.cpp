@@ -35,11 +35,10 @@ void ReportException(const CException& error) noexcept {
 
 const MessageMapEntry* CCmdTarget::FindMessageEntry(UINT message, UINT code, UINT id) const {
     for (const MessageMap* map = GetMessageMap(); map; map = map->base) {
-        const auto entry = std::find_if(map->entries.begin(), map->entries.end(),
-                                        [&](const MessageMapEntry& e) {
-                                            return e.message == message && e.code == code &&
-                                                   e.id == id;
-                                        });
+        const auto entry =
+            std::find_if(map->entries.begin(), map->entries.end(), [&](const MessageMapEntry& e) {
+                return e.message == message && e.code == code && e.id == id;
+            });
         if (entry != map->entries.end()) {
             return &*entry;
         }
@@ -88,7 +87,8 @@ AttachOnCreate::~AttachOnCreate() { windowBeingCreated = nullptr; }
 
 LRESULT CALLBACK AttachOnCreate::Hook(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_CREATEWND && windowBeingCreated) {
-        std::exchange(windowBeingCreated, nullptr)->SubclassNewWindow(reinterpret_cast<HWND>(wParam));
+        std::exchange(windowBeingCreated, nullptr)
+            ->SubclassNewWindow(reinterpret_cast<HWND>(wParam));
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -151,8 +151,8 @@ bool CWnd::OnCommand(WPARAM wParam, LPARAM) {
 }
 
 BOOL CWnd::OnHelpInfo(HELPINFO*) {
-    const bool modified = ::GetKeyState(VK_SHIFT) < 0 || ::GetKeyState(VK_CONTROL) < 0 ||
-                          ::GetKeyState(VK_MENU) < 0;
+    const bool modified =
+        ::GetKeyState(VK_SHIFT) < 0 || ::GetKeyState(VK_CONTROL) < 0 || ::GetKeyState(VK_MENU) < 0;
     CWnd* mainWnd = AfxGetMainWnd();
     if (!(::GetWindowLongW(m_hWnd, GWL_STYLE) & WS_CHILD) && mainWnd && mainWnd->m_hWnd &&
         !modified) {

@@ -1,0 +1,36 @@
+# One-command set-up on Debian 12: every target installs what it needs first.
+.PHONY: all setup build run test lint format clean
+
+all: build
+
+setup:
+	@tools/setup-debian.sh
+
+build: setup
+	cmake --preset win32 >/dev/null
+	cmake --build build/win32
+	cmake --preset win64 >/dev/null
+	cmake --build build/win64
+
+run: setup
+	cmake --preset win64 >/dev/null
+	cmake --build build/win64 --target brivelconfig
+	tools/run-wine.sh build/win64/BRIVELCONFIG.EXE
+
+test: build
+	ctest --test-dir build/win64 --output-on-failure
+
+SOURCES := $(shell git ls-files '*.cpp' '*.h')
+
+lint: build
+	cppcheck --quiet --error-exitcode=1 --enable=warning,style,performance,portability \
+		--std=c++20 --inline-suppr --suppress=missingIncludeSystem --suppress=unusedFunction \
+		-I . $(filter-out tests/%,$(SOURCES))
+	clang-format --dry-run --Werror $(SOURCES)
+	tools/tidy.sh build/win64 $(filter %.cpp,$(filter-out tests/%,$(SOURCES)))
+
+format:
+	clang-format -i $(SOURCES)
+
+clean:
+	rm -rf build dist
