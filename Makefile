@@ -1,5 +1,5 @@
 # One-command set-up on Debian 12: every target installs what it needs first.
-.PHONY: all setup build run test lint format clean
+.PHONY: all setup build run test dist screenshots lint format clean
 
 all: build
 
@@ -19,6 +19,16 @@ run: setup
 
 test: build
 	ctest --test-dir build/win64 --output-on-failure
+
+dist: build
+	rm -rf dist
+	tools/make_dist.py dist win32=build/win32/BRIVELCONFIG.EXE win64=build/win64/BRIVELCONFIG.EXE
+	@cat dist/SHA256SUMS
+
+screenshots: setup
+	cmake --preset win64 >/dev/null
+	cmake --build build/win64 --target brivelconfig
+	tools/screenshots.sh docs/screenshots
 
 SOURCES := $(shell git ls-files '*.cpp' '*.h')
 
