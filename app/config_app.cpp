@@ -14,6 +14,8 @@ BOOL CConfigApp::InitInstance() {
 
     CConfigDlg dialog;
     dialog.SetWindowIcon(::LoadIconW(m_hInstance, MAKEINTRESOURCEW(IDR_MAINFRAME)));
+    // The dialog's destructor resets the reference, so it never dangles.
+    // cppcheck-suppress danglingLifetime
     m_pMainWnd = &dialog;
     dialog.DoModal();
     return FALSE;

@@ -20,6 +20,8 @@ constexpr const char* defaultContent[] = {
 void EnsureSettingsFile() {
     CStdioFile file;
     CFileException error;
+    // modeRead is 0, named for the reader.
+    // cppcheck-suppress badBitmaskCheck
     if (file.Open(SettingsFilePath, CFile::modeRead | CFile::shareExclusive | CFile::typeText,
                   &error)) {
         file.Close();
