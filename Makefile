@@ -17,7 +17,10 @@ run: setup
 	cmake --build build/win64 --target brivelconfig
 	tools/run-wine.sh build/win64/BRIVELCONFIG.EXE
 
+# The players' 32-bit build runs under 32-bit Wine; where this machine cannot set that
+# up, its test says why and is skipped (under CI it fails instead).
 test: build
+	@tools/setup-i386.sh || true
 	ctest --test-dir build/win64 --output-on-failure
 
 dist: build
