@@ -36,6 +36,14 @@ constexpr LanguageText languageTexts[] = {
     {IDCANCEL, IDS_REMOVE_EN, IDS_REMOVE_DE},
 };
 
+// Checking an auto radio button makes it a tab stop; in this dialog only OK and Remove are.
+void DropTabStops(HWND dialog, const OptionButtons& buttons) {
+    for (const int id : {buttons.onButton, buttons.offButton}) {
+        const HWND button = ::GetDlgItem(dialog, id);
+        ::SetWindowLongW(button, GWL_STYLE, ::GetWindowLongW(button, GWL_STYLE) & ~WS_TABSTOP);
+    }
+}
+
 } // namespace
 
 const MessageMapEntry CConfigDlg::messageEntries[] = {
@@ -96,11 +104,13 @@ void CConfigDlg::Select(Option option, int button) {
     for (const int id : {buttons.onButton, buttons.offButton}) {
         ::SendMessageW(GetDlgItem(id), BM_SETCHECK, id == button ? BST_CHECKED : BST_UNCHECKED, 0);
     }
+    DropTabStops(m_hWnd, buttons);
     m_storedButton[option] = button;
 }
 
 void CConfigDlg::StoreChoice(Option option, bool on) {
     const OptionButtons& buttons = optionButtons[option];
+    DropTabStops(m_hWnd, buttons);
     try {
         StoreSetting(buttons.key, on ? OnValue : OffValue);
     } catch (...) {
