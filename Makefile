@@ -1,5 +1,5 @@
 # One-command set-up on Debian 12: every target installs what it needs first.
-.PHONY: all setup build run test dist screenshots lint format clean
+.PHONY: all setup build run test bench dist screenshots lint format clean
 
 all: build
 
@@ -22,6 +22,10 @@ run: setup
 test: build
 	@tools/setup-i386.sh || true
 	ctest --test-dir build/win64 --output-on-failure
+
+# The tool's start-up, clicks, exit, size and memory against a bare dialog, under Wine.
+bench: build
+	bench/run.py
 
 dist: build
 	rm -rf dist

@@ -150,14 +150,15 @@ void WriteWindow(JsonWriter& json, HWND window, Inside& inside) {
     json.EndArray();
 }
 
+// A named callback: a lambda has no stdcall conversion on 32-bit targets.
+BOOL CALLBACK CollectWindow(HWND window, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
 std::vector<HWND> TopLevelWindows() {
     std::vector<HWND> windows;
-    ::EnumWindows(
-        [](HWND window, LPARAM list) {
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&windows));
+    ::EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&windows));
     return windows;
 }
 
