@@ -19,8 +19,11 @@ run: setup
 
 # The players' 32-bit build runs under 32-bit Wine; where this machine cannot set that
 # up, its test says why and is skipped (under CI it fails instead).
+# CTest lists each Windows test program's tests by running it under Wine, before any test
+# runs, so the Wine prefixes must exist first.
 test: build
 	@tools/setup-i386.sh || true
+	tests/wine/prepare
 	ctest --test-dir build/win64 --output-on-failure
 
 # The tool's start-up, clicks, exit, size and memory against a bare dialog, under Wine.
