@@ -63,21 +63,29 @@ std::wstring FromAnsi(std::string_view text) {
 // shows as such instead of as a plausible value.
 void PrintRequest(HWND caller, const COPYDATASTRUCT& copy) {
     JsonWriter json;
-    json.BeginObject().Key("request").BeginObject()
-        .Key("caller").Number(reinterpret_cast<LONG_PTR>(caller))
-        .Key("tag").Number(static_cast<long long>(copy.dwData))
-        .Key("bytes").Number(copy.cbData);
+    json.BeginObject()
+        .Key("request")
+        .BeginObject()
+        .Key("caller")
+        .Number(reinterpret_cast<LONG_PTR>(caller))
+        .Key("tag")
+        .Number(static_cast<long long>(copy.dwData))
+        .Key("bytes")
+        .Number(copy.cbData);
     if (copy.cbData >= sizeof(HelpRequest) && copy.lpData) {
         const auto* bytes = static_cast<const char*>(copy.lpData);
         HelpRequest request{};
         std::memcpy(&request, bytes, sizeof request);
-        json.Key("size").Number(request.size)
-            .Key("command").Number(request.command)
-            .Key("data").Number(static_cast<DWORD>(request.data));
+        json.Key("size")
+            .Number(request.size)
+            .Key("command")
+            .Number(request.command)
+            .Key("data")
+            .Number(static_cast<DWORD>(request.data));
         json.Key("file");
         const std::string_view all(bytes, copy.cbData);
-        const std::size_t end = request.ofsFilename ? all.find('\0', request.ofsFilename)
-                                                    : std::string_view::npos;
+        const std::size_t end =
+            request.ofsFilename ? all.find('\0', request.ofsFilename) : std::string_view::npos;
         if (request.ofsFilename >= sizeof request && end != std::string_view::npos) {
             json.String(FromAnsi(all.substr(request.ofsFilename, end - request.ofsFilename)));
         } else {
@@ -124,8 +132,14 @@ int Serve() {
     windowClass.hInstance = instance;
     windowClass.lpszClassName = ViewerClass;
     if (!::RegisterClassExW(&windowClass)) {
-        Print(JsonWriter().BeginObject().Key("ready").Bool(false).Key("error")
-                  .Number(::GetLastError()).EndObject().Text());
+        Print(JsonWriter()
+                  .BeginObject()
+                  .Key("ready")
+                  .Bool(false)
+                  .Key("error")
+                  .Number(::GetLastError())
+                  .EndObject()
+                  .Text());
         return 1;
     }
     // Hidden: the viewer must be found, not take the activation from the tool.
@@ -134,9 +148,14 @@ int Serve() {
                           nullptr, instance, nullptr));
     const UniqueHandle watcher(
         window ? ::CreateThread(nullptr, 0, &WatchInput, window.get(), 0, nullptr) : nullptr);
-    Print(JsonWriter().BeginObject().Key("ready").Bool(window && watcher)
-              .Key("window").Number(reinterpret_cast<LONG_PTR>(window.get()))
-              .EndObject().Text());
+    Print(JsonWriter()
+              .BeginObject()
+              .Key("ready")
+              .Bool(window && watcher)
+              .Key("window")
+              .Number(reinterpret_cast<LONG_PTR>(window.get()))
+              .EndObject()
+              .Text());
     if (!window || !watcher) {
         return 1;
     }
@@ -175,8 +194,8 @@ std::wstring ImageOf(DWORD process) {
 // A control of another process answers WM_GETTEXT; GetWindowText would not ask it.
 std::wstring TextOf(HWND control) {
     DWORD_PTR length = 0;
-    if (!::SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG,
-                               ReplyTimeoutMs, &length)) {
+    if (!::SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, ReplyTimeoutMs,
+                               &length)) {
         return {};
     }
     std::wstring text(length + 1, L'\0');
@@ -214,21 +233,32 @@ int Windows() {
         DWORD process = 0;
         ::GetWindowThreadProcessId(window, &process);
         json.BeginObject()
-            .Key("hwnd").Number(reinterpret_cast<LONG_PTR>(window))
-            .Key("process").String(ImageOf(process))
-            .Key("class").String(ClassOf(window))
-            .Key("caption").String(CaptionOf(window))
-            .Key("owner").Number(reinterpret_cast<LONG_PTR>(::GetWindow(window, GW_OWNER)))
-            .Key("enabled").Bool(::IsWindowEnabled(window) != FALSE)
-            .Key("rect").Rect(RectOf(window))
-            .Key("controls").BeginArray();
+            .Key("hwnd")
+            .Number(reinterpret_cast<LONG_PTR>(window))
+            .Key("process")
+            .String(ImageOf(process))
+            .Key("class")
+            .String(ClassOf(window))
+            .Key("caption")
+            .String(CaptionOf(window))
+            .Key("owner")
+            .Number(reinterpret_cast<LONG_PTR>(::GetWindow(window, GW_OWNER)))
+            .Key("enabled")
+            .Bool(::IsWindowEnabled(window) != FALSE)
+            .Key("rect")
+            .Rect(RectOf(window))
+            .Key("controls")
+            .BeginArray();
         for (HWND child = ::GetWindow(window, GW_CHILD); child;
              child = ::GetWindow(child, GW_HWNDNEXT)) {
             if (::IsWindowVisible(child)) {
                 json.BeginObject()
-                    .Key("class").String(ClassOf(child))
-                    .Key("text").String(TextOf(child))
-                    .Key("rect").Rect(RectOf(child))
+                    .Key("class")
+                    .String(ClassOf(child))
+                    .Key("text")
+                    .String(TextOf(child))
+                    .Key("rect")
+                    .Rect(RectOf(child))
                     .EndObject();
             }
         }
