@@ -17,9 +17,9 @@
 namespace restest {
 
 struct BuiltExecutable {
-    std::string name;       // "win32" or "win64"
-    std::string linuxPath;  // as the build tree knows it
-    WORD machine;           // IMAGE_FILE_MACHINE_* the file must be built for
+    std::string name;      // "win32" or "win64"
+    std::string linuxPath; // as the build tree knows it
+    WORD machine;          // IMAGE_FILE_MACHINE_* the file must be built for
 };
 void PrintTo(const BuiltExecutable& build, std::ostream* os);
 
@@ -50,9 +50,9 @@ private:
     UniqueModule module_;
 };
 
-}  // namespace restest
+} // namespace restest
 
 // Every test of a suite runs once per build, named .../win32 and .../win64.
-#define INSTANTIATE_FOR_BOTH_BUILDS(suite)                                                    \
-    INSTANTIATE_TEST_SUITE_P(Resources, suite, testing::ValuesIn(restest::BuiltExecutables()), \
+#define INSTANTIATE_FOR_BOTH_BUILDS(suite)                                                         \
+    INSTANTIATE_TEST_SUITE_P(Resources, suite, testing::ValuesIn(restest::BuiltExecutables()),     \
                              restest::BuildName)

@@ -16,12 +16,12 @@ constexpr std::uint16_t kButton = 0x0080;
 constexpr std::uint16_t kStatic = 0x0082;
 
 // Control styles as the templates hold them (WS_CHILD | WS_VISIBLE | ...).
-constexpr std::uint32_t kDefaultPushTab = 0x50010001;  // BS_DEFPUSHBUTTON, WS_TABSTOP
-constexpr std::uint32_t kPushTab = 0x50010000;         // BS_PUSHBUTTON, WS_TABSTOP
-constexpr std::uint32_t kTextGroup = 0x50020000;       // SS_LEFT, WS_GROUP
-constexpr std::uint32_t kGroupBox = 0x50000007;        // BS_GROUPBOX
-constexpr std::uint32_t kAutoRadio = 0x50000009;       // BS_AUTORADIOBUTTON
-constexpr std::uint32_t kStaticEdge = 0x00020000;      // WS_EX_STATICEDGE
+constexpr std::uint32_t kDefaultPushTab = 0x50010001; // BS_DEFPUSHBUTTON, WS_TABSTOP
+constexpr std::uint32_t kPushTab = 0x50010000;        // BS_PUSHBUTTON, WS_TABSTOP
+constexpr std::uint32_t kTextGroup = 0x50020000;      // SS_LEFT, WS_GROUP
+constexpr std::uint32_t kGroupBox = 0x50000007;       // BS_GROUPBOX
+constexpr std::uint32_t kAutoRadio = 0x50000009;      // BS_AUTORADIOBUTTON
+constexpr std::uint32_t kStaticEdge = 0x00020000;     // WS_EX_STATICEDGE
 
 struct ExpectedControl {
     std::uint32_t id;
@@ -29,7 +29,7 @@ struct ExpectedControl {
     std::uint32_t style;
     std::uint32_t exStyle;
     std::int16_t x, y, cx, cy;
-    std::optional<NameOrOrdinal> title;  // none: any text that is not empty
+    std::optional<NameOrOrdinal> title; // none: any text that is not empty
 };
 
 NameOrOrdinal Text(std::u16string_view text) { return NameOrOrdinal::Text(text); }
@@ -56,7 +56,7 @@ const ExpectedControl kConfigControls[] = {
 
 // A classic template stores 16-bit ids; the notice line's wording is free.
 const ExpectedControl kAboutControls[] = {
-    {0xFFFF, kStatic, 0x50000003, 0, 11, 17, 20, 20, NameOrOrdinal::Ordinal(128)},  // SS_ICON
+    {0xFFFF, kStatic, 0x50000003, 0, 11, 17, 20, 20, NameOrOrdinal::Ordinal(128)}, // SS_ICON
     {0xFFFF, kStatic, 0x50020080, 0, 40, 10, 119, 8, Text(u"BrivelConfig Version 1.0")},
     {0xFFFF, kStatic, 0x50020000, 0, 40, 25, 119, 8, std::nullopt},
     {1, kButton, 0x50030001, 0, 178, 7, 32, 14, Text(u"OK")},
@@ -94,10 +94,10 @@ TEST_P(DialogTemplates, ConfigDialogIsAnExtendedTemplateAsDescribed) {
     EXPECT_EQ(dialog.version, 1u);
     EXPECT_EQ(Hex{dialog.signature}, Hex{0xFFFF});
     EXPECT_EQ(dialog.helpId, 0u);
-    EXPECT_EQ(Hex{dialog.exStyle}, Hex{0x00040080});  // WS_EX_APPWINDOW | WS_EX_TOOLWINDOW
+    EXPECT_EQ(Hex{dialog.exStyle}, Hex{0x00040080}); // WS_EX_APPWINDOW | WS_EX_TOOLWINDOW
     EXPECT_EQ(Hex{dialog.style}, Hex{0x90CB00C4});
     EXPECT_EQ(dialog.controlCount, 16u);
-    EXPECT_EQ(dialog.x, 0);  // (0, 0) lets the framework centre the dialog
+    EXPECT_EQ(dialog.x, 0); // (0, 0) lets the framework centre the dialog
     EXPECT_EQ(dialog.y, 0);
     EXPECT_EQ(dialog.cx, 370);
     EXPECT_EQ(dialog.cy, 271);
@@ -143,5 +143,5 @@ TEST_P(DialogTemplates, AboutBoxIsAClassicTemplateAsDescribed) {
 
 INSTANTIATE_FOR_BOTH_BUILDS(DialogTemplates);
 
-}  // namespace
-}  // namespace restest
+} // namespace
+} // namespace restest

@@ -11,7 +11,7 @@ namespace restest {
 namespace {
 
 struct ExpectedImage {
-    unsigned size;  // width and height
+    unsigned size; // width and height
     std::uint16_t bitCount;
 };
 
@@ -30,7 +30,9 @@ using UniqueBitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, ObjectDelet
 
 // Header, palette, colour rows and mask rows, each row padded to 32 bits.
 std::size_t ImageBytes(std::uint32_t size, std::uint16_t bitCount) {
-    const auto row = [](std::uint32_t pixels, std::uint32_t bits) { return (pixels * bits + 31) / 32 * 4; };
+    const auto row = [](std::uint32_t pixels, std::uint32_t bits) {
+        return (pixels * bits + 31) / 32 * 4;
+    };
     const std::size_t palette = bitCount <= 8 ? (std::size_t{1} << bitCount) * 4 : 0;
     return sizeof(BITMAPINFOHEADER) + palette + size * row(size, bitCount) + size * row(size, 1);
 }
@@ -70,10 +72,9 @@ TEST_P(IconGroup128, EveryImageIsWhatTheGroupClaimsAndDecodes) {
         EXPECT_EQ(header.biCompression, static_cast<DWORD>(BI_RGB));
         EXPECT_EQ(image.size(), ImageBytes(entry.width, entry.bitCount)) << "truncated or padded";
 
-        UniqueIcon icon(::CreateIconFromResourceEx(const_cast<PBYTE>(image.data()),
-                                                   static_cast<DWORD>(image.size()), TRUE,
-                                                   0x00030000, entry.width, entry.height,
-                                                   LR_DEFAULTCOLOR));
+        UniqueIcon icon(::CreateIconFromResourceEx(
+            const_cast<PBYTE>(image.data()), static_cast<DWORD>(image.size()), TRUE, 0x00030000,
+            entry.width, entry.height, LR_DEFAULTCOLOR));
         ASSERT_TRUE(icon) << "the system cannot decode it, error " << ::GetLastError();
         ICONINFO info{};
         ASSERT_TRUE(::GetIconInfo(icon.get(), &info));
@@ -86,5 +87,5 @@ TEST_P(IconGroup128, EveryImageIsWhatTheGroupClaimsAndDecodes) {
 
 INSTANTIATE_FOR_BOTH_BUILDS(IconGroup128);
 
-}  // namespace
-}  // namespace restest
+} // namespace
+} // namespace restest

@@ -26,7 +26,7 @@ using UniqueActCtx = std::unique_ptr<std::remove_pointer_t<HANDLE>, ActCtxReleas
 class Manifest : public ExecutableResources {
 protected:
     std::string Markup() const {
-        const Bytes bytes = Resource(RT_MANIFEST, 1);  // CREATEPROCESS_MANIFEST_RESOURCE_ID
+        const Bytes bytes = Resource(RT_MANIFEST, 1); // CREATEPROCESS_MANIFEST_RESOURCE_ID
         return WithoutComments(std::string(bytes.begin(), bytes.end()));
     }
 };
@@ -51,7 +51,8 @@ TEST_P(Manifest, DeclaresDpiAwareness) {
 TEST_P(Manifest, RequestsNoExecutionLevel) {
     const std::string xml = Markup();
     EXPECT_TRUE(xml.find("requestedExecutionLevel") == std::string::npos)
-        << "the manifest requests an execution level:\n" << xml;
+        << "the manifest requests an execution level:\n"
+        << xml;
 }
 
 // Windows refuses to start a program whose manifest it cannot parse.
@@ -70,5 +71,5 @@ TEST_P(Manifest, TheSystemAcceptsIt) {
 
 INSTANTIATE_FOR_BOTH_BUILDS(Manifest);
 
-}  // namespace
-}  // namespace restest
+} // namespace
+} // namespace restest

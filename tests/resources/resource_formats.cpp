@@ -73,7 +73,8 @@ std::uint8_t ByteReader::U8() {
 
 std::uint16_t ByteReader::U16() {
     Need(2);
-    const std::uint16_t value = static_cast<std::uint16_t>(bytes_[offset_] | bytes_[offset_ + 1] << 8);
+    const std::uint16_t value =
+        static_cast<std::uint16_t>(bytes_[offset_] | bytes_[offset_ + 1] << 8);
     offset_ += 2;
     return value;
 }
@@ -85,7 +86,8 @@ std::uint32_t ByteReader::U32() {
 
 std::u16string ByteReader::ZeroTerminated() {
     std::u16string text;
-    for (char16_t unit = static_cast<char16_t>(U16()); unit != 0; unit = static_cast<char16_t>(U16())) {
+    for (char16_t unit = static_cast<char16_t>(U16()); unit != 0;
+         unit = static_cast<char16_t>(U16())) {
         text += unit;
     }
     return text;
@@ -124,7 +126,7 @@ void ByteReader::Seek(std::size_t offset) {
 
 namespace {
 
-constexpr std::uint32_t kSetFont = 0x40;  // DS_SETFONT: a font block follows the caption
+constexpr std::uint32_t kSetFont = 0x40; // DS_SETFONT: a font block follows the caption
 
 DialogControl ParseControl(ByteReader& in, bool extended) {
     in.AlignTo4();
@@ -151,7 +153,7 @@ DialogControl ParseControl(ByteReader& in, bool extended) {
     return control;
 }
 
-}  // namespace
+} // namespace
 
 DialogTemplate ParseDialogTemplate(Bytes bytes) {
     ByteReader in(bytes);
@@ -237,7 +239,7 @@ VersionNode ParseVersionNode(ByteReader& in, std::size_t limit) {
     return node;
 }
 
-}  // namespace
+} // namespace
 
 VersionNode ParseVersionInfo(Bytes bytes) {
     ByteReader in(bytes);
@@ -278,4 +280,4 @@ IconGroup ParseIconGroup(Bytes bytes) {
     return group;
 }
 
-}  // namespace restest
+} // namespace restest

@@ -45,7 +45,9 @@ struct NameOrOrdinal {
     std::u16string text;
 
     static NameOrOrdinal Ordinal(std::uint16_t value) { return {value, {}}; }
-    static NameOrOrdinal Text(std::u16string_view value) { return {std::nullopt, std::u16string(value)}; }
+    static NameOrOrdinal Text(std::u16string_view value) {
+        return {std::nullopt, std::u16string(value)};
+    }
     static NameOrOrdinal None() { return {}; }
     bool operator==(const NameOrOrdinal&) const = default;
 };
@@ -79,7 +81,7 @@ struct DialogControl {
     std::uint32_t exStyle = 0;
     std::uint32_t style = 0;
     std::int16_t x = 0, y = 0, cx = 0, cy = 0;
-    std::uint32_t id = 0;  // a classic template stores 16 bits, widened here
+    std::uint32_t id = 0; // a classic template stores 16 bits, widened here
     NameOrOrdinal windowClass;
     NameOrOrdinal title;
     std::uint16_t creationDataSize = 0;
@@ -87,9 +89,9 @@ struct DialogControl {
 
 struct DialogTemplate {
     bool extended = false;
-    std::uint16_t version = 0;    // extended only
-    std::uint16_t signature = 0;  // extended only
-    std::uint32_t helpId = 0;     // extended only
+    std::uint16_t version = 0;   // extended only
+    std::uint16_t signature = 0; // extended only
+    std::uint32_t helpId = 0;    // extended only
     std::uint32_t exStyle = 0;
     std::uint32_t style = 0;
     std::uint16_t controlCount = 0;
@@ -99,12 +101,12 @@ struct DialogTemplate {
     std::u16string caption;
     bool hasFont = false;
     std::uint16_t pointSize = 0;
-    std::uint16_t weight = 0;   // extended only
-    std::uint8_t italic = 0;    // extended only
-    std::uint8_t charset = 0;   // extended only
+    std::uint16_t weight = 0; // extended only
+    std::uint8_t italic = 0;  // extended only
+    std::uint8_t charset = 0; // extended only
     std::u16string typeface;
     std::vector<DialogControl> controls;
-    std::size_t bytesUsed = 0;  // up to the end of the last control
+    std::size_t bytesUsed = 0; // up to the end of the last control
 };
 
 // DLGTEMPLATE or DLGTEMPLATEEX, told apart by the signature word, with all its controls.
@@ -113,8 +115,8 @@ DialogTemplate ParseDialogTemplate(Bytes bytes);
 // One node of a VS_VERSIONINFO tree.
 struct VersionNode {
     std::uint16_t length = 0;
-    std::uint16_t valueLength = 0;  // bytes for binary values, code units for text
-    std::uint16_t type = 0;         // 0 binary, 1 text
+    std::uint16_t valueLength = 0; // bytes for binary values, code units for text
+    std::uint16_t type = 0;        // 0 binary, 1 text
     std::u16string key;
     Bytes value;
     std::vector<VersionNode> children;
@@ -147,4 +149,4 @@ struct IconGroup {
 };
 IconGroup ParseIconGroup(Bytes bytes);
 
-}  // namespace restest
+} // namespace restest

@@ -12,7 +12,7 @@ namespace restest {
 namespace {
 
 struct Entry {
-    std::wstring type;  // "#n" for a numbered type or name
+    std::wstring type; // "#n" for a numbered type or name
     std::wstring name;
     WORD language;
     auto operator<=>(const Entry&) const = default;
@@ -76,12 +76,12 @@ TEST_P(ResourceInventory, HoldsTheToolsResourcesOnlyAllInUSEnglish) {
     std::set<Entry> expected = {
         {L"#5", L"#100", kEnglishUS},  {L"#5", L"#102", kEnglishUS},  // RT_DIALOG
         {L"#6", L"#7", kEnglishUS},    {L"#6", L"#3857", kEnglishUS}, // RT_STRING 96..111, 61696..
-        {L"#14", L"#128", kEnglishUS},                                  // RT_GROUP_ICON
-        {L"#16", L"#1", kEnglishUS},                                    // RT_VERSION
-        {L"#24", L"#1", kEnglishUS},                                    // RT_MANIFEST
+        {L"#14", L"#128", kEnglishUS},                                // RT_GROUP_ICON
+        {L"#16", L"#1", kEnglishUS},                                  // RT_VERSION
+        {L"#24", L"#1", kEnglishUS},                                  // RT_MANIFEST
     };
     for (const IconGroupEntry& image : ParseIconGroup(Resource(RT_GROUP_ICON, 128)).entries) {
-        expected.insert({L"#3", L"#" + std::to_wstring(image.id), kEnglishUS});  // RT_ICON
+        expected.insert({L"#3", L"#" + std::to_wstring(image.id), kEnglishUS}); // RT_ICON
     }
 
     const std::set<Entry> stored(entries.begin(), entries.end());
@@ -100,5 +100,5 @@ TEST_P(ResourceInventory, HoldsTheToolsResourcesOnlyAllInUSEnglish) {
 
 INSTANTIATE_FOR_BOTH_BUILDS(ResourceInventory);
 
-}  // namespace
-}  // namespace restest
+} // namespace
+} // namespace restest

@@ -61,16 +61,15 @@ struct IntroParts {
 testing::AssertionResult SplitIntro(std::u16string_view text, std::u16string_view firstPiece,
                                     IntroParts& parts) {
     if (!text.starts_with(firstPiece)) {
-        return testing::AssertionFailure() << "the first piece differs: "
-                                           << SameCodeUnits(text.substr(0, firstPiece.size()),
-                                                            firstPiece)
-                                                  .message();
+        return testing::AssertionFailure()
+               << "the first piece differs: "
+               << SameCodeUnits(text.substr(0, firstPiece.size()), firstPiece).message();
     }
     const std::u16string_view rest = text.substr(firstPiece.size());
     const std::size_t homepage = rest.find(kHomepage);
     if (homepage == std::u16string_view::npos) {
-        return testing::AssertionFailure() << "no \"\\nHomepage: \" after the first piece in \""
-                                           << Escaped(rest) << "\"";
+        return testing::AssertionFailure()
+               << "no \"\\nHomepage: \" after the first piece in \"" << Escaped(rest) << "\"";
     }
     parts.address = rest.substr(0, homepage);
     parts.url = rest.substr(homepage + kHomepage.size());
@@ -80,13 +79,13 @@ testing::AssertionResult SplitIntro(std::u16string_view text, std::u16string_vie
     const std::size_t at = parts.address.find(u'@');
     if (at == 0 || at == std::u16string::npos || at + 1 == parts.address.size() ||
         blank(parts.address)) {
-        return testing::AssertionFailure() << "\"" << Escaped(parts.address)
-                                           << "\" is not an e-mail address";
+        return testing::AssertionFailure()
+               << "\"" << Escaped(parts.address) << "\" is not an e-mail address";
     }
     if (!(parts.url.starts_with(u"http://") || parts.url.starts_with(u"https://")) ||
         parts.url.size() <= 8 || blank(parts.url)) {
-        return testing::AssertionFailure() << "\"" << Escaped(parts.url)
-                                           << "\" is not a URL, or something follows it";
+        return testing::AssertionFailure()
+               << "\"" << Escaped(parts.url) << "\" is not a URL, or something follows it";
     }
     return testing::AssertionSuccess();
 }
@@ -100,7 +99,8 @@ BOOL CALLBACK AddBlockNumber(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR context) {
 class StringTable : public ExecutableResources {
 protected:
     std::u16string Text(WORD id) const {
-        const StringBlock block = ParseStringBlock(Resource(RT_STRING, static_cast<WORD>(id / 16 + 1)));
+        const StringBlock block =
+            ParseStringBlock(Resource(RT_STRING, static_cast<WORD>(id / 16 + 1)));
         return block.texts[id % 16];
     }
 };
@@ -144,5 +144,5 @@ TEST_P(StringTable, HoldsTheseTwelveTextsOnly) {
 
 INSTANTIATE_FOR_BOTH_BUILDS(StringTable);
 
-}  // namespace
-}  // namespace restest
+} // namespace
+} // namespace restest

@@ -15,7 +15,7 @@ namespace {
 
 struct ExpectedValue {
     std::u16string_view key;
-    std::optional<std::u16string_view> text;  // none: any text that is not empty
+    std::optional<std::u16string_view> text; // none: any text that is not empty
 };
 
 const ExpectedValue kStrings[] = {
@@ -64,8 +64,8 @@ TEST_P(VersionRecord, FixedPartAsDescribed) {
     EXPECT_EQ(fixed.dwProductVersionLS, 0x00000001u);
     EXPECT_EQ(fixed.dwFileFlagsMask, 0x3Fu);
     EXPECT_EQ(fixed.dwFileFlags, 0u);
-    EXPECT_EQ(fixed.dwFileOS, 0x4u);  // VOS__WINDOWS32
-    EXPECT_EQ(fixed.dwFileType, 1u);  // VFT_APP
+    EXPECT_EQ(fixed.dwFileOS, 0x4u); // VOS__WINDOWS32
+    EXPECT_EQ(fixed.dwFileType, 1u); // VFT_APP
     EXPECT_EQ(fixed.dwFileSubtype, 0u);
     EXPECT_EQ(fixed.dwFileDateMS, 0u);
     EXPECT_EQ(fixed.dwFileDateLS, 0u);
@@ -146,5 +146,5 @@ TEST_P(VersionRecord, SystemReaderSeesTheSameValues) {
 
 INSTANTIATE_FOR_BOTH_BUILDS(VersionRecord);
 
-}  // namespace
-}  // namespace restest
+} // namespace
+} // namespace restest
