@@ -12,7 +12,8 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 
 shot=$(dirname "$exe")/screenshot.png
-exec 3< <(Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
+exec 3< <(exec Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
+xvfb=$!
 read -r display <&3
 export DISPLAY=:$display
 "$wine" "$exe" &
@@ -26,5 +27,5 @@ done
 xdotool search --sync --onlyvisible --name '^BrivelConfig$' >/dev/null
 import -window root "$shot"
 "$(dirname "$wine")/wineserver" -k
-pkill -f "Xvfb -displayfd" 2>/dev/null || true
+kill "$xvfb" 2>/dev/null || true
 echo "No display: ran the tool on a virtual screen; its picture is $shot"

@@ -10,10 +10,11 @@ export WINEPREFIX=$(realpath -m build/screenshots-prefix) WINEDEBUG=-all
 drive_c=$WINEPREFIX/drive_c
 mkdir -p "$out"
 
-exec 3< <(Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
+exec 3< <(exec Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
+xvfb=$!
 read -r display <&3
 export DISPLAY=:$display
-trap '"$wineserver" -k 2>/dev/null || true; pkill -f "Xvfb -displayfd" || true' EXIT
+trap '"$wineserver" -k 2>/dev/null || true; kill "$xvfb" 2>/dev/null || true' EXIT
 
 if [ ! -d "$drive_c" ]; then
     "$wine" wineboot --init >/dev/null 2>&1
