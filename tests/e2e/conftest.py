@@ -1,5 +1,5 @@
 """End-to-end harness: the real BRIVELCONFIG.EXE under Wine on a virtual X screen, driven
-with real key presses and mouse clicks (xdotool) and watched by the inspector, a Windows
+with real key presses and mouse clicks (xdotool) and watched by the probe, a Windows
 program that reads the tool's windows from outside and prints them as JSON.
 
 Every test gets a fresh drive C and holds the same per-identity lock as tests/wine/run, so
@@ -29,7 +29,7 @@ IDOK, IDCANCEL = 1, 2
 def pytest_addoption(parser):
     build = REPO / "build" / "win64"
     parser.addoption("--tool", default=str(build / "BRIVELCONFIG.EXE"))
-    parser.addoption("--inspector", default=str(build / "tests" / "inspector" / "inspector.exe"))
+    parser.addoption("--probe", default=str(build / "tests" / "probe" / "probe.exe"))
     parser.addoption("--screenshots", default=str(build / "e2e-screenshots"))
 
 
@@ -80,7 +80,7 @@ def click_at(rect):
 @dataclass
 class Config:
     tool: Path
-    inspector: Path
+    probe: Path
     screenshots: Path
     test_root: Path
     test_user: str
@@ -92,7 +92,7 @@ class Config:
 def config(request):
     subprocess.run([WINE_SCRIPTS / "prepare"], check=True)
     return Config(tool=Path(request.config.getoption("--tool")),
-                  inspector=Path(request.config.getoption("--inspector")),
+                  probe=Path(request.config.getoption("--probe")),
                   screenshots=Path(request.config.getoption("--screenshots")),
                   test_root=Path(common_value("TEST_ROOT")),
                   test_user=common_value("TEST_USER"),
@@ -258,17 +258,17 @@ class Machine:
         # Files, not pipes: a Wine process started first in a session leaves the services
         # it starts holding its output, and a pipe would then never end.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            status = subprocess.run(self.command(self.config.inspector, *args), cwd=self.drive,
+            status = subprocess.run(self.command(self.config.probe, *args), cwd=self.drive,
                                     env=self.env, stdin=subprocess.DEVNULL, stdout=out,
                                     stderr=err, timeout=60).returncode
             out.seek(0)
             err.seek(0)
-            assert status == 0, f"inspector {args}: {err.read().decode(errors='replace')}"
+            assert status == 0, f"probe {args}: {err.read().decode(errors='replace')}"
             return json.loads(out.read().decode("utf-8").splitlines()[-1])
 
     def boot(self):
         """Starts the prefix's wineserver and services for this display, holding no pipe."""
-        subprocess.run(self.command(self.config.inspector, "acp"), cwd=self.drive, env=self.env,
+        subprocess.run(self.command(self.config.probe, "acp"), cwd=self.drive, env=self.env,
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, check=True, timeout=60)
 
@@ -312,7 +312,7 @@ class Machine:
     @contextmanager
     def holding(self, windows_path=r"c:\dxerror.ini"):
         """A Windows process that keeps the file open, shared with nobody."""
-        holder = self.popen(self.config.inspector, "hold", windows_path,
+        holder = self.popen(self.config.probe, "hold", windows_path,
                             stdin=subprocess.PIPE, stdout=subprocess.PIPE)
         answer = json.loads(holder.stdout.readline())
         assert answer["held"], answer

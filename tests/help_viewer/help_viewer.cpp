@@ -1,5 +1,5 @@
 // Stands in for the system help viewer in the end-to-end tests, so they can see which help
-// the tool asks for, and looks at the windows the inspector leaves out. Prints JSON lines:
+// the tool asks for, and looks at the windows the probe leaves out. Prints JSON lines:
 //   help_viewer serve [--refuse]   takes the help viewer's place; prints {"ready":...} once
 //                                  it can be found and one {"request":...} per help request;
 //                                  answers each with success, or with --refuse with failure;
@@ -8,7 +8,7 @@
 //                                  texts of its visible controls
 //   help_viewer closebox CAPTION   where the close box of the visible window so captioned is
 #include "framework/handles.h"
-#include "tests/inspector/json.h"
+#include "tests/probe/json.h"
 
 #include <algorithm>
 #include <array>

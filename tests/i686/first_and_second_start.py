@@ -8,7 +8,7 @@ stored option is shown, and Escape deletes the file and ends the process.
 
 The 32-bit tool runs in a 64-bit prefix whose 32-bit system (syswow64) is filled: Wine's own
 services there stay 64-bit, and only the tool itself is a 32-bit process, started natively
-where the kernel can, through qemu-i386 (binfmt_misc) where it cannot. The inspector, a
+where the kernel can, through qemu-i386 (binfmt_misc) where it cannot. The probe, a
 64-bit program, reads the tool's windows from outside.
 
 Exit status: 0 passed, 1 failed, 77 skipped (this machine cannot run 32-bit programs; a
@@ -192,10 +192,10 @@ class Machine:
         self.processes.append(process)
         return Tool(self, process)
 
-    def inspect(self, inspector):
-        result = self.run(self.loader, inspector, "dump")
+    def inspect(self, probe):
+        result = self.run(self.loader, probe, "dump")
         lines = result.stdout.decode("utf-8").splitlines()
-        check(lines, f"the inspector printed nothing (exit status {result.returncode})")
+        check(lines, f"the probe printed nothing (exit status {result.returncode})")
         return json.loads(lines[-1])
 
     def settings(self):
@@ -227,12 +227,12 @@ class Tool:
         self.machine = machine
         self.process = process
 
-    def wait_for_dialog(self, inspector):
+    def wait_for_dialog(self, probe):
         """The dialog once it is shown and takes input."""
         def shown():
             check(self.process.poll() is None,
                   "the tool ended before its dialog was shown")
-            snapshot = self.machine.inspect(inspector)
+            snapshot = self.machine.inspect(probe)
             owned = [[c["text"] for c in window["controls"] if c["text"]]
                      for window in snapshot["owned"]]
             check(not owned, f"the dialog opened with a message box: {owned}")
@@ -266,11 +266,11 @@ def press(display, dialog, key):
     xdotool(display, "key", key)
 
 
-def first_start(machine, tool_path, inspector, display):
+def first_start(machine, tool_path, probe, display):
     check(not machine.ini.exists(), "the fresh drive C already holds dxerror.ini")
     started = time.monotonic()
     tool = machine.start(tool_path)
-    dialog = tool.wait_for_dialog(inspector)
+    dialog = tool.wait_for_dialog(probe)
     print(f"i686: first start: dialog after {time.monotonic() - started:.1f} s", flush=True)
 
     content = machine.ini.read_bytes()
@@ -306,11 +306,11 @@ def first_start(machine, tool_path, inspector, display):
           flush=True)
 
 
-def second_start(machine, tool_path, inspector, display):
+def second_start(machine, tool_path, probe, display):
     before = machine.ini.read_bytes()
     started = time.monotonic()
     tool = machine.start(tool_path)
-    dialog = tool.wait_for_dialog(inspector)
+    dialog = tool.wait_for_dialog(probe)
     print(f"i686: second start: dialog after {time.monotonic() - started:.1f} s", flush=True)
     check(machine.ini.read_bytes() == before, "the second start rewrote the existing file")
     check(checked(dialog) == {NORMAL_PRIORITY, FLIP_BY_DIRECTX, LANG_GERMAN},
@@ -336,7 +336,7 @@ def locked(test_root):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--tool", type=Path, required=True, help="the i686 BRIVELCONFIG.EXE")
-    parser.add_argument("--inspector", type=Path, required=True, help="the x86_64 inspector")
+    parser.add_argument("--probe", type=Path, required=True, help="the x86_64 probe")
     parser.add_argument("--log", type=Path, default=Path("i686-wine.log"),
                         help="Wine's error output goes here")
     args = parser.parse_args()
@@ -359,8 +359,8 @@ def main():
                 machine.prepare()
                 machine.kill_wine()
                 machine.fresh_drive()
-                first_start(machine, args.tool.resolve(), args.inspector.resolve(), display)
-                second_start(machine, args.tool.resolve(), args.inspector.resolve(), display)
+                first_start(machine, args.tool.resolve(), args.probe.resolve(), display)
+                second_start(machine, args.tool.resolve(), args.probe.resolve(), display)
             except (Failure, subprocess.TimeoutExpired) as failure:
                 print(f"i686 test FAILED: {failure}", flush=True)
                 shot = args.log.with_name("i686-failure.png")

@@ -5,7 +5,7 @@
 #include <memory>
 #include <type_traits>
 
-// Owners for the handles the inspector and its hook open.
+// Owners for the handles the probe and its hook open.
 
 struct HandleCloser {
     void operator()(HANDLE handle) const noexcept { ::CloseHandle(handle); }

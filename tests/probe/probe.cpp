@@ -1,16 +1,16 @@
 // Looks at the running tool from outside, as the tests need it, and prints JSON:
-//   inspector dump               the configuration dialog, its controls, focus and system
+//   probe dump               the configuration dialog, its controls, focus and system
 //                                menu, and every window it owns (message boxes)
-//   inspector closebox           where the dialog's close box is
-//   inspector acp                the process's ANSI and OEM code pages
-//   inspector attributes PATH    the file's attributes
-//   inspector hold PATH          opens PATH shared with nobody, prints, and keeps it open
+//   probe closebox           where the dialog's close box is
+//   probe acp                the process's ANSI and OEM code pages
+//   probe attributes PATH    the file's attributes
+//   probe hold PATH          opens PATH shared with nobody, prints, and keeps it open
 //                                until its standard input ends
 // What Wine keeps inside the tool's process (its menus, its icons) comes from
-// inspector_hook.dll, which the inspector hooks into the tool's thread for one dump.
-#include "tests/inspector/hook_protocol.h"
-#include "tests/inspector/json.h"
-#include "tests/inspector/owners.h"
+// probe_hook.dll, which the probe hooks into the tool's thread for one dump.
+#include "tests/probe/hook_protocol.h"
+#include "tests/probe/json.h"
+#include "tests/probe/owners.h"
 
 #include <algorithm>
 #include <array>
@@ -66,7 +66,7 @@ public:
         std::array<wchar_t, MAX_PATH> path{};
         const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), MAX_PATH);
         std::wstring dll(path.data(), length);
-        dll = dll.substr(0, dll.find_last_of(L"\\/") + 1) + L"inspector_hook.dll";
+        dll = dll.substr(0, dll.find_last_of(L"\\/") + 1) + L"probe_hook.dll";
 
         m_section.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                              ResultSectionSize, ResultSectionName));
@@ -341,6 +341,6 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"hold" && argc == 3) {
         return Hold(argv[2]);
     }
-    Print("usage: inspector dump | closebox | acp | attributes PATH | hold PATH");
+    Print("usage: probe dump | closebox | acp | attributes PATH | hold PATH");
     return 2;
 }

@@ -1,7 +1,7 @@
-// Loaded into the tool's process by the inspector's hook; answers its queries from inside.
-#include "tests/inspector/hook_protocol.h"
-#include "tests/inspector/json.h"
-#include "tests/inspector/owners.h"
+// Loaded into the tool's process by the probe's hook; answers its queries from inside.
+#include "tests/probe/hook_protocol.h"
+#include "tests/probe/json.h"
+#include "tests/probe/owners.h"
 
 #include <array>
 #include <cstring>
@@ -68,7 +68,7 @@ void Answer(const std::string& json) {
 } // namespace
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK
-    InspectorCallWndProc(int code, WPARAM wParam, LPARAM lParam) {
+    ProbeCallWndProc(int code, WPARAM wParam, LPARAM lParam) {
     static const UINT queryMessage = ::RegisterWindowMessageW(QueryMessageName);
     if (code == HC_ACTION) {
         const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
