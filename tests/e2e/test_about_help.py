@@ -45,24 +45,29 @@ LANGUAGE_TEXTS = tuple(ENGLISH)
 
 
 def help_viewer_program(config):
-    """Built next to the inspector: build/<preset>/tests/help_viewer/help_viewer.exe."""
+    """Built next to the probe: build/<preset>/tests/help_viewer/help_viewer.exe."""
     return Path(os.environ.get("BRIVEL_HELP_VIEWER") or
-                config.inspector.parent.parent / "help_viewer" / "help_viewer.exe")
+                config.probe.parent.parent / "help_viewer" / "help_viewer.exe")
 
 
-def look(machine, *args):
+def look(machine, *args, may_fail=False):
     """What the help viewer program sees of the windows (its `windows`, `closebox`)."""
     with tempfile.TemporaryFile() as out:
         status = subprocess.run(machine.command(help_viewer_program(machine.config), *args),
                                 cwd=machine.drive, env=machine.env, stdin=subprocess.DEVNULL,
                                 stdout=out, stderr=subprocess.DEVNULL, timeout=60).returncode
         out.seek(0)
+        if status != 0 and may_fail:
+            return None
         assert status == 0, f"help_viewer {args} failed"
         return json.loads(out.read().decode("utf-8").splitlines()[-1])
 
 
-def windows_of(machine, process):
-    return [w for w in look(machine, "windows")["windows"] if w["process"] == process]
+def windows_of(machine, process, polling=False):
+    """The process's visible windows. Windows come and go while they are listed (winhlp32
+    starting up); when polling, a listing that fails on the way gives None: "ask again"."""
+    listing = look(machine, "windows", may_fail=polling)
+    return [w for w in listing["windows"] if w["process"] == process] if listing else None
 
 
 def windows_path(linux_path):
@@ -508,12 +513,14 @@ def test_f1_with_wines_own_viewer_reports_the_missing_file(root):
 
     tool.press("F1")
 
-    error = wait_until(lambda: windows_of(root, "winhlp32.exe"), "winhlp32.exe's window")
+    error = wait_until(lambda: windows_of(root, "winhlp32.exe", polling=True),
+                       "winhlp32.exe's window")
     assert [(w["caption"], [c["text"] for c in w["controls"] if c["text"]]) for w in error] == [
         ("ERROR", ["&Yes", "&No",
                    f"Cannot find '{file}'. Do you want to find this file yourself?"])]
     click_at(next(c for c in error[0]["controls"] if c["text"] == "&No")["rect"])
-    wait_until(lambda: not windows_of(root, "winhlp32.exe"), "winhlp32.exe's window to close")
+    wait_until(lambda: windows_of(root, "winhlp32.exe", polling=True) == [],
+               "winhlp32.exe's window to close")
 
     # Wine leaves no window of the tool active once the viewer's box is gone; a click on
     # the caption makes the dialog take keys again. Had the viewer's answer been a failure,
