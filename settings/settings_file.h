@@ -28,7 +28,10 @@ void EnsureSettingsFile();
 // Reads the three values; a missing file, section or key gives that key's default.
 Settings ReadSettings();
 
-// Stores key=value in the section. Raises CFileException when the store fails.
+// Stores key=value in the section, in the platform writer's form, so that a reader at any
+// moment sees the file either before or after the store, never in part. Raises
+// CFileException when the store fails or did not reach the disk whole; the file then holds
+// what it held before. A read-only file is refused.
 void StoreSetting(LPCWSTR key, LPCWSTR value);
 
 // Deletes the file; a file that is already gone counts as removed.
