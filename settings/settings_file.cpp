@@ -144,7 +144,6 @@ public:
     CopyBesideFile& operator=(const CopyBesideFile&) = delete;
     ~CopyBesideFile() {
         if (m_present) {
-            ::SetFileAttributesW(copyPath, FILE_ATTRIBUTE_NORMAL);
             ::DeleteFileW(copyPath);
         }
     }
@@ -231,8 +230,7 @@ void WriteByteInPlace(std::size_t offset, char byte) {
     at.QuadPart = static_cast<LONGLONG>(offset);
     DWORD written = 0;
     if (!file || !::SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) ||
-        !::WriteFile(file.get(), &byte, 1, &written, nullptr) || written != 1 ||
-        !::FlushFileBuffers(file.get())) {
+        !::WriteFile(file.get(), &byte, 1, &written, nullptr) || written != 1) {
         ThrowStoreError(::GetLastError());
     }
 }
