@@ -6,10 +6,14 @@
 #include <algorithm>
 #include <new>
 #include <utility>
+#include <vector>
 
 namespace {
 
-constexpr const wchar_t* objectProperty = L"CWnd";
+// The objects of this thread's attached windows. A window property would do, but under
+// some window systems each lookup is a round trip to another process, and a lookup
+// happens for every message.
+std::vector<std::pair<HWND, CWnd*>> attachedWindows;
 
 struct CurrentMessage {
     UINT message = 0;
@@ -21,6 +25,9 @@ struct CurrentMessage {
 CurrentMessage currentMessage;
 
 CWnd* windowBeingCreated = nullptr;
+// Installed only until the window being created arrives, so that no later window
+// creation pays for it.
+UniqueHook creationHook;
 
 void ReportException(const CException& error) noexcept {
     try {
@@ -68,33 +75,46 @@ CWnd::~CWnd() {
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
-    return static_cast<CWnd*>(::GetPropW(hWnd, objectProperty));
+    const auto found =
+        std::find_if(attachedWindows.begin(), attachedWindows.end(),
+                     [hWnd](const auto& attached) { return attached.first == hWnd; });
+    return found == attachedWindows.end() ? nullptr : found->second;
 }
 
 void CWnd::SubclassNewWindow(HWND hWnd) {
+    attachedWindows.emplace_back(hWnd, this);
     m_hWnd = hWnd;
-    ::SetPropW(hWnd, objectProperty, this);
     m_pfnSuper = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
 }
 
-AttachOnCreate::AttachOnCreate(CWnd& wnd)
-    : m_hook(::SetWindowsHookExW(WH_CBT, &Hook, nullptr, ::GetCurrentThreadId())) {
+AttachOnCreate::AttachOnCreate(CWnd& wnd) {
     windowBeingCreated = &wnd;
+    creationHook.reset(::SetWindowsHookExW(WH_CBT, &Hook, nullptr, ::GetCurrentThreadId()));
 }
 
-AttachOnCreate::~AttachOnCreate() { windowBeingCreated = nullptr; }
+AttachOnCreate::~AttachOnCreate() {
+    creationHook.reset();
+    windowBeingCreated = nullptr;
+}
 
 LRESULT CALLBACK AttachOnCreate::Hook(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_CREATEWND && windowBeingCreated) {
-        std::exchange(windowBeingCreated, nullptr)
-            ->SubclassNewWindow(reinterpret_cast<HWND>(wParam));
+        CWnd* wnd = std::exchange(windowBeingCreated, nullptr);
+        creationHook.reset();
+        // Without memory for its entry the window runs unattached, on its class's own
+        // handling; nothing may unwind into the window system.
+        try {
+            wnd->SubclassNewWindow(reinterpret_cast<HWND>(wParam));
+        } catch (const std::bad_alloc&) {
+        }
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 void CWnd::Detach() noexcept {
-    ::RemovePropW(m_hWnd, objectProperty);
+    std::erase_if(attachedWindows,
+                  [this](const auto& attached) { return attached.second == this; });
     if (CWinApp* app = AfxGetApp(); app && app->m_pMainWnd == this) {
         app->m_pMainWnd = nullptr;
     }

@@ -73,8 +73,6 @@ public:
 
 private:
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
-
-    UniqueHook m_hook;
 };
 
 // Begins painting on construction and ends it on destruction.
