@@ -181,8 +181,8 @@ class Tool:
     def wait(self, condition, what):
         """Waits until condition(snapshot) holds and returns that snapshot."""
         def check():
-            snapshot = self.snapshot()
-            return snapshot if condition(snapshot) else None
+            snapshot = self.machine.inspect("dump", may_fail=True)
+            return snapshot if snapshot and condition(snapshot) else None
         return wait_until(check, what)
 
     def wait_for_dialog(self):
@@ -254,7 +254,9 @@ class Machine:
         self.processes.append(process)
         return process
 
-    def inspect(self, *args):
+    def inspect(self, *args, may_fail=False):
+        """The probe's answer; with may_fail, None when the probe failed (windows come and
+        go while it reads them), for pollers to ask again."""
         # Files, not pipes: a Wine process started first in a session leaves the services
         # it starts holding its output, and a pipe would then never end.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
@@ -263,6 +265,8 @@ class Machine:
                                     stderr=err, timeout=60).returncode
             out.seek(0)
             err.seek(0)
+            if status != 0 and may_fail:
+                return None
             assert status == 0, f"probe {args}: {err.read().decode(errors='replace')}"
             return json.loads(out.read().decode("utf-8").splitlines()[-1])
 
