@@ -1,6 +1,7 @@
 #include "settings/settings_file.h"
 #include "tests/faults/child_process.h"
 #include "tests/faults/settings_view.h"
+#include "tests/faults/store_report.h"
 #include "tests/unit/drive_c.h"
 
 #include <iostream>
@@ -63,25 +64,9 @@ TEST_P(SettingsFileReadWhileStoring, GameAlwaysSeesTheWholeFileAndEveryStoreLand
     const ULONGLONG begin = ::GetTickCount64();
     ChildProcess writer(L"store_burst.exe", std::to_wstring(burst));
     ASSERT_TRUE(writer.Started());
-    int stored = 0;
-    std::map<std::string, int> failures; // system error code -> stores
-    bool expected[keyCount]{};
+    StoreReport stores;
     while (const auto line = writer.ReadLine()) {
-        std::istringstream words(*line);
-        std::string event;
-        int index = 0, key = 0, value = 0;
-        words >> event;
-        if (event == "start") {
-            words >> expected[0] >> expected[1] >> expected[2];
-        } else if (event == "stored") {
-            words >> index >> key >> value;
-            expected[key] = value != 0;
-            ++stored;
-        } else if (event == "failed") {
-            std::string code;
-            words >> index >> key >> code;
-            ++failures[code];
-        }
+        stores.Take(*line);
     }
     ASSERT_EQ(writer.Wait(), 0u);
     const ULONGLONG elapsed = ::GetTickCount64() - begin;
@@ -92,10 +77,13 @@ TEST_P(SettingsFileReadWhileStoring, GameAlwaysSeesTheWholeFileAndEveryStoreLand
     ASSERT_EQ(reader.Wait(), 0u);
 
     std::string failureList;
-    for (const auto& [code, n] : failures) {
-        failureList.append(" ").append(std::to_string(n)).append(" with code ").append(code);
+    for (const auto& [code, n] : stores.failures) {
+        failureList.append(" ")
+            .append(std::to_string(n))
+            .append(" with code ")
+            .append(std::to_string(code));
     }
-    std::cout << "stores " << stored << " of " << burst << " in " << elapsed << " ms ("
+    std::cout << "stores " << stores.stored << " of " << burst << " in " << elapsed << " ms ("
               << static_cast<double>(elapsed) * 1000.0 / burst
               << " us each), failed:" << (failureList.empty() ? " none" : failureList)
               << "\nreader: " << *line << "\n"
@@ -109,12 +97,12 @@ TEST_P(SettingsFileReadWhileStoring, GameAlwaysSeesTheWholeFileAndEveryStoreLand
     if (GetParam().everyOpenSucceeds) {
         EXPECT_EQ(report.counts.at("open_failed"), 0) << "opens refused, codes " << report.codes;
     }
-    EXPECT_EQ(stored, burst) << "stores that raised a file error:" << failureList;
+    EXPECT_EQ(stores.stored, burst) << "stores that raised a file error:" << failureList;
 
     const SettingsView last = ViewOf(ReadAsGame().value_or(""));
     EXPECT_EQ(last.shape, Shape::complete);
     for (int k = 0; k < keyCount; ++k) {
-        EXPECT_EQ(last.values[k], expected[k] ? "1" : "0") << "key " << k;
+        EXPECT_EQ(last.values[k], stores.expected[k] ? "1" : "0") << "key " << k;
     }
 }
 

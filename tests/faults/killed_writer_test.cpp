@@ -1,11 +1,11 @@
 #include "settings/settings_file.h"
 #include "tests/faults/child_process.h"
 #include "tests/faults/settings_view.h"
+#include "tests/faults/store_report.h"
 #include "tests/unit/drive_c.h"
 
 #include <iostream>
 #include <random>
-#include <sstream>
 
 namespace {
 
@@ -64,38 +64,24 @@ TEST_P(StoreSettingKilled, FileIsWholeAndKeepsEveryFinishedStore) {
         ASSERT_TRUE(writer.Started());
         ASSERT_EQ(writer.ReadLine(), "ready");
         int storesToWait = std::uniform_int_distribution<int>(0, 15)(random);
-        bool expected[keyCount]{};
-        bool uncertain[keyCount]{};
-        int next = 0; // the store in flight
-        auto take = [&](const std::string& line) {
-            std::istringstream words(line);
-            std::string event;
-            int index = 0, key = 0, value = 0;
-            words >> event;
-            if (event == "start") {
-                words >> expected[0] >> expected[1] >> expected[2];
-            } else if (event == "stored") {
-                words >> index >> key >> value;
-                expected[key] = value != 0;
-                next = index + 1;
-            } else if (event == "failed") {
-                words >> index >> key;
-                uncertain[key] = true;
-                next = index + 1;
-            }
-        };
+        StoreReport stores;
         while (storesToWait-- >= 0) {
             const auto line = writer.ReadLine();
             ASSERT_TRUE(line) << "the writer ended early";
-            take(*line);
+            stores.Take(*line);
         }
         Spin(std::uniform_int_distribution<LONGLONG>(0, 3000)(random));
         writer.Kill();
         while (const auto line = writer.ReadLine()) {
-            take(*line);
+            stores.Take(*line);
         }
-        beforeFirstStore += next == 0;
-        uncertain[next % keyCount] = true;
+        beforeFirstStore += stores.next == 0;
+        // The store in flight, and any that raised, may or may not have reached the file.
+        bool uncertain[keyCount]{};
+        for (int k = 0; k < keyCount; ++k) {
+            uncertain[k] = stores.failed[k];
+        }
+        uncertain[stores.next % keyCount] = true;
 
         const auto bytes = ReadAsGame();
         const SettingsView view = ViewOf(bytes.value_or(""));
@@ -107,7 +93,7 @@ TEST_P(StoreSettingKilled, FileIsWholeAndKeepsEveryFinishedStore) {
         }
         bool kept = whole;
         for (int k = 0; k < keyCount && whole; ++k) {
-            kept = kept && (view.values[k] == (expected[k] ? "1" : "0") || uncertain[k]);
+            kept = kept && (view.values[k] == (stores.expected[k] ? "1" : "0") || uncertain[k]);
         }
         gone += !bytes;
         empty += bytes && bytes->empty();
