@@ -257,18 +257,23 @@ class Machine:
     def inspect(self, *args, may_fail=False):
         """The probe's answer; with may_fail, None when the probe failed (windows come and
         go while it reads them), for pollers to ask again."""
-        # Files, not pipes: a Wine process started first in a session leaves the services
-        # it starts holding its output, and a pipe would then never end.
-        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            status = subprocess.run(self.command(self.config.probe, *args), cwd=self.drive,
-                                    env=self.env, stdin=subprocess.DEVNULL, stdout=out,
-                                    stderr=err, timeout=60).returncode
-            out.seek(0)
-            err.seek(0)
-            if status != 0 and may_fail:
-                return None
-            assert status == 0, f"probe {args}: {err.read().decode(errors='replace')}"
-            return json.loads(out.read().decode("utf-8").splitlines()[-1])
+        # Now and then the probe ends with status 1 and no word while the tool's windows
+        # change; it only reads, so a second run answers.
+        for _ in range(2):
+            # Files, not pipes: a Wine process started first in a session leaves the
+            # services it starts holding its output, and a pipe would then never end.
+            with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+                status = subprocess.run(self.command(self.config.probe, *args), cwd=self.drive,
+                                        env=self.env, stdin=subprocess.DEVNULL, stdout=out,
+                                        stderr=err, timeout=60).returncode
+                out.seek(0)
+                err.seek(0)
+                if status == 0:
+                    return json.loads(out.read().decode("utf-8").splitlines()[-1])
+                if may_fail:
+                    return None
+                failure = err.read().decode(errors="replace")
+        raise AssertionError(f"probe {args} failed twice: {failure}")
 
     def boot(self):
         """Starts the prefix's wineserver and services for this display, holding no pipe."""

@@ -39,8 +39,13 @@ ChildProcess::ChildProcess(const std::wstring& program, const std::wstring& argu
     startup.hStdOutput = childOutput.get();
     startup.hStdError = childOutput.get();
     PROCESS_INFORMATION process{};
-    if (::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                         nullptr, nullptr, &startup, &process)) {
+    // Under Wine a start now and then fails at once (seen once in hundreds of starts right
+    // after a kill); a second try starts it.
+    const auto start = [&] {
+        return ::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+    };
+    if (start() || start()) {
         ::CloseHandle(process.hThread);
         m_process.reset(process.hProcess);
     }
